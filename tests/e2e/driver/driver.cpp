@@ -28,7 +28,6 @@ constexpr DWORD kHookReplyMs = 5000;
 // How long a terminated program may take to go away.
 constexpr DWORD kTerminateWaitMs = 5000;
 constexpr UINT kTerminatedExitCode = 0xE2E;
-constexpr int kIconStaticId = 1088;
 constexpr int kTextStaticId = 0xFFFF;
 
 struct Options {
@@ -72,6 +71,23 @@ bool ParseNumber(const char* text, DWORD* out) {
   return true;
 }
 
+// "OK,Cancel,Yes": button names as the transcript spells them.
+bool ParseAnswers(const std::string& list, std::vector<std::string>* answers) {
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    std::string name = list.substr(start, comma - start);
+    if (e2e::ButtonIdOf(name) == 0) {
+      std::fprintf(stderr, "e2e-driver: unknown button name %s\n", e2e::Quote(name).c_str());
+      return false;
+    }
+    answers->push_back(name);
+    start = comma + 1;
+  }
+  return true;
+}
+
 bool ParseOptions(int argc, char** argv, Options* o) {
   int i = 1;
   for (; i < argc; ++i) {
@@ -83,19 +99,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     if (i + 1 >= argc) return false;
     const char* value = argv[++i];
     if (arg == "--answers") {
-      std::string list = value;
-      size_t start = 0;
-      while (start <= list.size() && !list.empty()) {
-        size_t comma = list.find(',', start);
-        std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (e2e::ButtonIdOf(name) == 0) {
-          std::fprintf(stderr, "e2e-driver: unknown button name %s\n", e2e::Quote(name).c_str());
-          return false;
-        }
-        o->answers.push_back(name);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
+      if (!ParseAnswers(value, &o->answers)) return false;
     } else if (arg == "--dialog-timeout-ms") {
       if (!ParseNumber(value, &o->dialogTimeoutMs)) return false;
     } else if (arg == "--exit-timeout-ms") {

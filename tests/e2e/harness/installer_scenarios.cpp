@@ -13,6 +13,10 @@ const std::string kConsentText =
     "This Program will Install the Quillmarsh web component.\n\nThis software enables you to play games and "
     "receive automatic software updates at Quillmarsh.\n\nContinue?";
 const std::string kNoticeText = "Make sure all browser windows are closed\n\npress OK to continue.";
+const std::string kBrowserWarningText =
+    "Internet Explorer is not your default browser.\n\nThis software may not work with other browsers.\n\nIf you "
+    "experience problems, try using Internet explorer.";
+const std::string kSuccessText = "Installation successful.";
 
 const std::string kWindowsFolder = "C:\\Windows\\Downloaded Program Files\\";
 const std::string kWinntFolder = "C:\\winnt\\Downloaded Program Files\\";
@@ -27,7 +31,16 @@ const Program kInstallerWithLargeComponent = {"tests/e2e/setup-large-payload.exe
 
 const Dialog kConsent = {kCaptionPrefix + "Install?", kConsentText, "OK Cancel", "Cancel", "question", 0x00010121};
 const Dialog kNotice = {kCaptionPrefix, kNoticeText, "OK", "OK", "none", 0x00010000};
+const Dialog kBrowserWarning = {kCaptionPrefix + "Default Browser Not Internet Explorer", kBrowserWarningText, "OK",
+                                 "OK", "warning", 0x00000030};
+const Dialog kSuccess = {kSuccessText, kSuccessText, "OK", "OK", "information", 0x00000040};
 const Dialog kFolderMissing = {kCaptionPrefix + "Error", kFolderMissingText, "OK", "OK", "error", 0x00010010};
+
+// A run that gets past the copy in a fresh prefix: the component registers, the zone policies
+// there already allow controls (no question), and the browser is Wine's own, not Internet
+// Explorer (the warning, then success, and no page opened).
+const std::vector<Dialog> kInstalled = {kConsent, kNotice, kBrowserWarning, kSuccess};
+const std::vector<std::string> kInstalledAnswers = {"OK", "OK", "OK", "OK"};
 
 Dialog CopyFailure(const std::string& message) {
   return {kCaptionPrefix + "Error", kCopyFailureHead + "\n\n" + message, "OK", "OK", "error", 0x00010010};
@@ -58,8 +71,8 @@ const std::vector<Scenario>& InstallerScenarios() {
       {.name = "typical_run",
        .program = kInstaller,
        .setup = {MakeFolder(kWindowsFolder)},
-       .answers = {"OK", "OK"},
-       .dialogs = {kConsent, kNotice},
+       .answers = kInstalledAnswers,
+       .dialogs = kInstalled,
        .files = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
 
       {.name = "cancel_at_consent",
@@ -78,16 +91,16 @@ const std::vector<Scenario>& InstallerScenarios() {
       {.name = "only_the_winnt_folder",
        .program = kInstaller,
        .setup = {MakeFolder(kWinntFolder)},
-       .answers = {"OK", "OK"},
-       .dialogs = {kConsent, kNotice},
+       .answers = kInstalledAnswers,
+       .dialogs = kInstalled,
        .files = {Holds(kWinntComponent, kComponent), FolderHolds(kWinntFolder, {kComponentName}),
                  Absent(kWindowsFolder)}},
 
       {.name = "both_folders_the_windows_one_wins",
        .program = kInstaller,
        .setup = {MakeFolder(kWindowsFolder), MakeFolder(kWinntFolder)},
-       .answers = {"OK", "OK"},
-       .dialogs = {kConsent, kNotice},
+       .answers = kInstalledAnswers,
+       .dialogs = kInstalled,
        .files = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName}),
                  FolderHolds(kWinntFolder, {})}},
 
@@ -102,8 +115,8 @@ const std::vector<Scenario>& InstallerScenarios() {
       {.name = "existing_component_replaced",
        .program = kInstaller,
        .setup = {MakeFolder(kWindowsFolder), PutFile(kWindowsComponent, kOlderLargerComponent)},
-       .answers = {"OK", "OK"},
-       .dialogs = {kConsent, kNotice},
+       .answers = kInstalledAnswers,
+       .dialogs = kInstalled,
        .files = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
 
       {.name = "component_held_open_by_another_program",
