@@ -77,7 +77,7 @@ const std::vector<Scenario>& DriverScenarios() {
 
       {.name = "recorder_writes_how_it_was_started",
        .program = {"tests/e2e/e2e-recorder.exe", {"http://www.example.test/a?b=c", "two words"}},
-       .files = {Holds("C:\\e2e\\e2e-recorder.log",
+       .afterwards = {Holds("C:\\e2e\\e2e-recorder.log",
                        Text("the recorder's line",
                             "module=C:\\e2e\\e2e-recorder.exe\tcommand=C:\\e2e\\e2e-recorder.exe "
                             "http://www.example.test/a?b=c \"two words\"\targ1=http://www.example.test/a?b=c"

@@ -17,6 +17,11 @@ const std::string kBrowserWarningText =
     "Internet Explorer is not your default browser.\n\nThis software may not work with other browsers.\n\nIf you "
     "experience problems, try using Internet explorer.";
 const std::string kSuccessText = "Installation successful.";
+const std::string kZoneQuestionText =
+    "The software you are installing will not run unless you change your Internet Explorer settings.\nWould you "
+    "like to change these settings Now?\n\nSelect \"Yes\" to:\nenable \"Run ActiveX controls and plugins\"\nand "
+    "enable \"Script ActiveX controls marked safed for scripting\"";
+const std::string kInternetZone = "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3";
 
 const std::string kWindowsFolder = "C:\\Windows\\Downloaded Program Files\\";
 const std::string kWinntFolder = "C:\\winnt\\Downloaded Program Files\\";
@@ -34,6 +39,7 @@ const Dialog kNotice = {kCaptionPrefix, kNoticeText, "OK", "OK", "none", 0x00010
 const Dialog kBrowserWarning = {kCaptionPrefix + "Default Browser Not Internet Explorer", kBrowserWarningText, "OK",
                                  "OK", "warning", 0x00000030};
 const Dialog kSuccess = {kSuccessText, kSuccessText, "OK", "OK", "information", 0x00000040};
+const Dialog kZoneQuestion = {kCaptionPrefix + "Install?", kZoneQuestionText, "Yes No", "No", "question", 0x00010124};
 const Dialog kFolderMissing = {kCaptionPrefix + "Error", kFolderMissingText, "OK", "OK", "error", 0x00010010};
 
 // A run that gets past the copy in a fresh prefix: the component registers, the zone policies
@@ -73,27 +79,37 @@ const std::vector<Scenario>& InstallerScenarios() {
        .setup = {MakeFolder(kWindowsFolder)},
        .answers = kInstalledAnswers,
        .dialogs = kInstalled,
-       .files = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
+       .afterwards = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
+
+      // Policy 1200 "3" (disabled) is not acceptable: the question comes, and Yes allows both.
+      {.name = "zone_policies_changed_on_yes",
+       .program = kInstaller,
+       .setup = {MakeFolder(kWindowsFolder), RegAdd(kInternetZone, "1200", "REG_DWORD", "3"),
+                 RegAdd(kInternetZone, "1405", "REG_DWORD", "3")},
+       .answers = {"OK", "OK", "Yes", "OK", "OK"},
+       .dialogs = {kConsent, kNotice, kZoneQuestion, kBrowserWarning, kSuccess},
+       .afterwards = {Holds(kWindowsComponent, kComponent), RegistryValue(kInternetZone, "1200", "0x0"),
+                      RegistryValue(kInternetZone, "1405", "0x0")}},
 
       {.name = "cancel_at_consent",
        .program = kInstaller,
        .setup = {MakeFolder(kWindowsFolder)},
        .answers = {"Cancel"},
        .dialogs = {kConsent},
-       .files = {FolderHolds(kWindowsFolder, {})}},
+       .afterwards = {FolderHolds(kWindowsFolder, {})}},
 
       {.name = "neither_folder",
        .program = kInstaller,
        .answers = {"OK", "OK", "OK"},
        .dialogs = {kConsent, kNotice, kFolderMissing},
-       .files = {Absent(kWindowsFolder), Absent("C:\\winnt")}},
+       .afterwards = {Absent(kWindowsFolder), Absent("C:\\winnt")}},
 
       {.name = "only_the_winnt_folder",
        .program = kInstaller,
        .setup = {MakeFolder(kWinntFolder)},
        .answers = kInstalledAnswers,
        .dialogs = kInstalled,
-       .files = {Holds(kWinntComponent, kComponent), FolderHolds(kWinntFolder, {kComponentName}),
+       .afterwards = {Holds(kWinntComponent, kComponent), FolderHolds(kWinntFolder, {kComponentName}),
                  Absent(kWindowsFolder)}},
 
       {.name = "both_folders_the_windows_one_wins",
@@ -101,7 +117,7 @@ const std::vector<Scenario>& InstallerScenarios() {
        .setup = {MakeFolder(kWindowsFolder), MakeFolder(kWinntFolder)},
        .answers = kInstalledAnswers,
        .dialogs = kInstalled,
-       .files = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName}),
+       .afterwards = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName}),
                  FolderHolds(kWinntFolder, {})}},
 
       {.name = "plain_file_named_like_the_folder",
@@ -109,7 +125,7 @@ const std::vector<Scenario>& InstallerScenarios() {
        .setup = {PutFile("C:\\Windows\\Downloaded Program Files", Text("a plain file", "not a folder\n"))},
        .answers = {"OK", "OK", "OK"},
        .dialogs = {kConsent, kNotice, kFolderMissing},
-       .files = {Holds("C:\\Windows\\Downloaded Program Files", Text("a plain file", "not a folder\n")),
+       .afterwards = {Holds("C:\\Windows\\Downloaded Program Files", Text("a plain file", "not a folder\n")),
                  Absent("C:\\winnt")}},
 
       {.name = "existing_component_replaced",
@@ -117,7 +133,7 @@ const std::vector<Scenario>& InstallerScenarios() {
        .setup = {MakeFolder(kWindowsFolder), PutFile(kWindowsComponent, kOlderLargerComponent)},
        .answers = kInstalledAnswers,
        .dialogs = kInstalled,
-       .files = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
+       .afterwards = {Holds(kWindowsComponent, kComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
 
       {.name = "component_held_open_by_another_program",
        .program = kInstaller,
@@ -125,14 +141,14 @@ const std::vector<Scenario>& InstallerScenarios() {
                  HoldOpen(kWindowsComponent)},
        .answers = {"OK", "OK", "OK"},
        .dialogs = {kConsent, kNotice, CopyFailure(kCannotCreateComponent)},
-       .files = {Holds(kWindowsComponent, kOlderLargerComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
+       .afterwards = {Holds(kWindowsComponent, kOlderLargerComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
 
       {.name = "disk_full",
        .program = kInstallerWithLargeComponent,
        .setup = {MountTmpfs(kWindowsFolder, 64 * 1024), PutFile(kWindowsComponent, kEarlierSmallComponent)},
        .answers = {"OK", "OK", "OK"},
        .dialogs = {kConsent, kNotice, CopyFailure("Stream write error")},
-       .files = {Holds(kWindowsComponent, kEarlierSmallComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
+       .afterwards = {Holds(kWindowsComponent, kEarlierSmallComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
 
       {.name = "read_only_folder",
        .program = kInstaller,
@@ -140,14 +156,14 @@ const std::vector<Scenario>& InstallerScenarios() {
                  MountReadOnly(kWindowsFolder)},
        .answers = {"OK", "OK", "OK"},
        .dialogs = {kConsent, kNotice, CopyFailure(kCannotCreateComponent)},
-       .files = {Holds(kWindowsComponent, kEarlierSmallComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
+       .afterwards = {Holds(kWindowsComponent, kEarlierSmallComponent), FolderHolds(kWindowsFolder, {kComponentName})}},
 
       {.name = "installer_without_the_library_resource",
        .program = kInstallerWithoutLibrary,
        .setup = {MakeFolder(kWindowsFolder)},
        .answers = {"OK", "OK", "OK"},
        .dialogs = {kConsent, kNotice, CopyFailure("Resource LIBRARY_DATA not found")},
-       .files = {FolderHolds(kWindowsFolder, {})}},
+       .afterwards = {FolderHolds(kWindowsFolder, {})}},
   };
   return rows;
 }

@@ -62,7 +62,7 @@ void EndWineserverOf(const WineArch& arch, const std::string& prefix) {
   RunWineserver(arch, prefix, "-w", kServerShutdownMs);
 }
 
-void Check(const Outcome& outcome, const std::string& what) {
+void Require(const Outcome& outcome, const std::string& what) {
   if (!outcome.ok()) throw std::runtime_error(what + ": " + outcome.Describe());
 }
 
@@ -113,7 +113,7 @@ void MakeTemplate(const WineArch& arch, const std::string& dir) {
   RemoveTemplate(arch, dir);
   fs::create_directories(dir);
   std::string prefix = dir + "/prefix";
-  Check(RunWine(arch, prefix, {"wineboot", "-i"}, kWinebootMs), "wineboot -i");
+  Require(RunWine(arch, prefix, {"wineboot", "-i"}, kWinebootMs), "wineboot -i");
   struct Value {
     const char* key;
     const char* name;
@@ -129,12 +129,12 @@ void MakeTemplate(const WineArch& arch, const std::string& dir) {
       {"HKCU\\Software\\Wine\\Debug", "RelayInclude", "REG_SZ", "user32.MessageBoxA"},
   };
   for (const Value& v : values) {
-    Check(RunWine(arch, prefix, {"reg", "add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f"},
+    Require(RunWine(arch, prefix, {"reg", "add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f"},
                   kWineCommandMs),
           std::string("reg add ") + v.key);
   }
   // The registry reaches disk only when the server ends; the template must be complete before use.
-  Check(RunWineserver(arch, prefix, "-w", kServerShutdownMs), "wineserver -w");
+  Require(RunWineserver(arch, prefix, "-w", kServerShutdownMs), "wineserver -w");
   std::ofstream(dir + "/ready") << arch.name << "\n";
 }
 
@@ -326,10 +326,16 @@ void Prefix::RegAdd(const std::string& key, const std::string& name, const std::
     args.insert(args.end(), {"/v", name});
   }
   args.insert(args.end(), {"/t", type, "/d", data, "/f"});
-  Check(Wine(args), "reg add " + key + " " + name);
+  Require(Wine(args), "reg add " + key + " " + name);
 }
 
-std::string Prefix::RegQuery(const std::string& key, const std::string& name) {
+std::string Prefix::RegQuery(const std::string& key, const std::string& name) const {
+  std::string data;
+  if (!TryRegQuery(key, name, &data)) throw std::runtime_error("reg query " + key + " " + name + ": no such value");
+  return data;
+}
+
+bool Prefix::TryRegQuery(const std::string& key, const std::string& name, std::string* data) const {
   std::vector<std::string> args = {"reg", "query", key};
   if (name.empty()) {
     args.push_back("/ve");
@@ -337,7 +343,8 @@ std::string Prefix::RegQuery(const std::string& key, const std::string& name) {
     args.insert(args.end(), {"/v", name});
   }
   Outcome outcome = Wine(args);
-  Check(outcome, "reg query " + key + " " + name);
+  if (outcome.timedOut) throw std::runtime_error("reg query " + key + " " + name + ": " + outcome.Describe());
+  if (outcome.exitStatus != 0) return false;  // reg says 1 for a missing key or value
   // "    <name>    <type>    <data>", the name "(Default)" for the unnamed value.
   std::istringstream lines(outcome.out);
   std::string line;
@@ -347,8 +354,9 @@ std::string Prefix::RegQuery(const std::string& key, const std::string& name) {
     size_t start = line.find_first_not_of(' ');
     if (start == std::string::npos || line.compare(start, wanted.size(), wanted) != 0) continue;
     size_t type = start + wanted.size();
-    size_t data = line.find("    ", type);
-    return data == std::string::npos ? std::string() : line.substr(data + 4);
+    size_t at = line.find("    ", type);
+    *data = at == std::string::npos ? std::string() : line.substr(at + 4);
+    return true;
   }
   throw std::runtime_error("reg query " + key + " " + name + " printed no value:\n" + outcome.out);
 }
@@ -400,7 +408,8 @@ void Prefix::HoldOpen(const std::string& windowsFile) {
   }
 }
 
-Outcome Prefix::Wine(const std::vector<std::string>& args, int timeoutMs, const std::vector<std::string>& environment) {
+Outcome Prefix::Wine(const std::vector<std::string>& args, int timeoutMs,
+                     const std::vector<std::string>& environment) const {
   return RunWine(arch_, path_, args, timeoutMs, "-all", environment);
 }
 

@@ -78,7 +78,9 @@ class Prefix {
   // reg add KEY /v NAME /t TYPE /d DATA /f
   void RegAdd(const std::string& key, const std::string& name, const std::string& type, const std::string& data);
   // The data of a value as reg query prints it; throws when the value is missing.
-  std::string RegQuery(const std::string& key, const std::string& name);
+  std::string RegQuery(const std::string& key, const std::string& name) const;
+  // The same, false when the value is missing.
+  bool TryRegQuery(const std::string& key, const std::string& name, std::string* data) const;
 
   // Mounts need root: without it these throw Skip.
   void MountTmpfs(const std::string& windowsFolder, unsigned long sizeBytes);
@@ -89,7 +91,7 @@ class Prefix {
 
   // Runs a Windows program under Wine in this prefix.
   Outcome Wine(const std::vector<std::string>& args, int timeoutMs = 60000,
-               const std::vector<std::string>& environment = {});
+               const std::vector<std::string>& environment = {}) const;
 
   // Runs the driver against a program with the given answers, under the MessageBoxA relay trace.
   DriverRun RunDriver(const std::vector<std::string>& program, const std::vector<std::string>& answers,

@@ -98,14 +98,14 @@ Step RegAdd(const std::string& key, const std::string& name, const std::string& 
           [=](Prefix& prefix) { prefix.RegAdd(key, name, type, data); }};
 }
 
-FileCheck Absent(const std::string& windowsPath) {
-  return {windowsPath, [windowsPath](const Prefix&) { return windowsPath + ": absent"; },
+Check Absent(const std::string& windowsPath) {
+  return {[windowsPath](const Prefix&) { return windowsPath + ": absent"; },
           [windowsPath](const Prefix& prefix) { return windowsPath + ": " + DescribeFile(prefix, windowsPath); }};
 }
 
-FileCheck Holds(const std::string& windowsPath, const Content& content) {
+Check Holds(const std::string& windowsPath, const Content& content) {
   std::string expected = windowsPath + ": the bytes of " + content.label;
-  return {windowsPath, [expected](const Prefix&) { return expected; },
+  return {[expected](const Prefix&) { return expected; },
           [windowsPath, content, expected](const Prefix& prefix) {
             if (!prefix.Exists(windowsPath) || prefix.IsFolder(windowsPath)) {
               return windowsPath + ": " + DescribeFile(prefix, windowsPath);
@@ -120,15 +120,24 @@ FileCheck Holds(const std::string& windowsPath, const Content& content) {
           }};
 }
 
-FileCheck FolderHolds(const std::string& windowsFolder, std::vector<std::string> names) {
+Check FolderHolds(const std::string& windowsFolder, std::vector<std::string> names) {
   std::sort(names.begin(), names.end());
   auto render = [windowsFolder](const std::vector<std::string>& list) {
     return windowsFolder + " holds: " + (list.empty() ? std::string("(nothing)") : Join(list, ", "));
   };
-  return {windowsFolder, [render, names](const Prefix&) { return render(names); },
+  return {[render, names](const Prefix&) { return render(names); },
           [render, windowsFolder](const Prefix& prefix) {
             if (!prefix.IsFolder(windowsFolder)) return windowsFolder + ": " + DescribeFile(prefix, windowsFolder);
             return render(prefix.List(windowsFolder));
+          }};
+}
+
+Check RegistryValue(const std::string& key, const std::string& name, const std::string& data) {
+  std::string line = key + " " + (name.empty() ? std::string("(Default)") : name) + " = ";
+  return {[line, data](const Prefix&) { return line + data; },
+          [line, key, name](const Prefix& prefix) {
+            std::string got;
+            return line + (prefix.TryRegQuery(key, name, &got) ? got : std::string("(missing)"));
           }};
 }
 
@@ -233,12 +242,12 @@ void RunScenario(const WineArch& arch, const std::string& templatePrefix, const 
                        InterestingStderr(run.outcome.err);
   EXPECT_EQ(ExpectedTranscript(row), transcript) << report;
 
-  std::string expectedFiles, actualFiles;
-  for (const FileCheck& check : row.files) {
-    expectedFiles += check.expected(prefix) + "\n";
-    actualFiles += check.actual(prefix) + "\n";
+  std::string expectedState, actualState;
+  for (const Check& check : row.afterwards) {
+    expectedState += check.expected(prefix) + "\n";
+    actualState += check.actual(prefix) + "\n";
   }
-  EXPECT_EQ(expectedFiles, actualFiles) << report;
+  EXPECT_EQ(expectedState, actualState) << report;
 }
 
 }  // namespace e2e

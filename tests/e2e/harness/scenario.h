@@ -1,6 +1,6 @@
 // A scenario is one row of a table: how the prefix is set up, which program runs, the answers the
 // driver gives, the full transcript expected (every dialog with its uType, the exit code) and the
-// files expected afterwards. RunScenario() plays a row against one architecture.
+// files and registry values expected afterwards. RunScenario() plays a row against one architecture.
 //
 // To add a row: append it to the table with the dialogs and checks below. To add a kind of setup:
 // write a function returning a Step whose run() uses the Prefix helpers (prefix.h).
@@ -45,16 +45,17 @@ Step MountReadOnly(const std::string& windowsFolder);
 Step HoldOpen(const std::string& windowsFile);
 Step RegAdd(const std::string& key, const std::string& name, const std::string& type, const std::string& data);
 
-// What a path holds after the run, rendered as one line each for the report.
-struct FileCheck {
-  std::string windowsPath;
+// A fact about the prefix after the run, as one line each for the expected and the actual state.
+struct Check {
   std::function<std::string(const Prefix&)> expected;
   std::function<std::string(const Prefix&)> actual;
 };
-FileCheck Absent(const std::string& windowsPath);
-FileCheck Holds(const std::string& windowsPath, const Content& content);
+Check Absent(const std::string& windowsPath);
+Check Holds(const std::string& windowsPath, const Content& content);
 // The folder holds exactly these names (no temporary or partial files beside them).
-FileCheck FolderHolds(const std::string& windowsFolder, std::vector<std::string> names);
+Check FolderHolds(const std::string& windowsFolder, std::vector<std::string> names);
+// A registry value's data as reg query prints it ("0x0" for a REG_DWORD 0).
+Check RegistryValue(const std::string& key, const std::string& name, const std::string& data);
 
 // The program run: a file of the architecture's build folder, copied into the prefix (at
 // C:\e2e\<its name>) and started there with the arguments.
@@ -71,7 +72,7 @@ struct Scenario {
   std::vector<Dialog> dialogs;
   std::string exitCode = "0";  // as the transcript says it: a number or "terminated"
   std::string failure;         // the driver's failure reason, when the row expects one
-  std::vector<FileCheck> files;
+  std::vector<Check> afterwards;
   unsigned dialogTimeoutMs = 15000;
   unsigned exitTimeoutMs = 30000;
 };
