@@ -58,7 +58,9 @@ const Content kComponent = BuiltFile(kComponentName);
 const Content kOlderLargerComponent = {"an older, larger component", [](const Prefix& prefix) {
                                          std::string bytes = "MZ older component ";
                                          size_t size = kComponent.bytes(prefix).size() + 70000;
-                                         while (bytes.size() < size) bytes += static_cast<char>('a' + bytes.size() % 26);
+                                         while (bytes.size() < size) {
+                                           bytes += static_cast<char>('a' + bytes.size() % 26);
+                                         }
                                          return bytes;
                                        }};
 // An earlier component small enough to sit in the 64 KiB folder beside part of a new one.

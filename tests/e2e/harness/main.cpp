@@ -13,6 +13,7 @@
 //   QUILLMARSH_E2E_<ARCH>_BINARIES   the Windows build folder (default: QUILLMARSH_WIN64_DIR or _WIN32_DIR)
 //   QUILLMARSH_E2E_<ARCH>_WINE       the command that runs a Windows program, words split at spaces
 //   QUILLMARSH_E2E_<ARCH>_WINESERVER the matching wineserver command
+//   QUILLMARSH_E2E_<ARCH>_WINEARCH   WINEARCH for its prefixes (default win64 for both)
 // where <ARCH> is X86_64 or I686.
 #include <gtest/gtest.h>
 
@@ -54,15 +55,16 @@ WineArch Configured(const std::string& name, const std::string& binaries, const 
                     const std::string& wineserver, const std::string& winearch) {
   std::string key = "QUILLMARSH_E2E_" + Upper(name) + "_";
   return {name, Setting(key + "BINARIES", binaries), Split(Setting(key + "WINE", wine), ' '),
-          Split(Setting(key + "WINESERVER", wineserver), ' '), {"WINEARCH=" + winearch}};
+          Split(Setting(key + "WINESERVER", wineserver), ' '), {"WINEARCH=" + Setting(key + "WINEARCH", winearch)}};
 }
 
 const std::vector<WineArch>& KnownArches() {
   static const std::vector<WineArch> arches = {
       // wine64 runs the x86_64 twin of the product; Debian keeps it off PATH.
       Configured("x86_64", QUILLMARSH_E2E_WIN64_DIR, "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64", "win64"),
-      // The shipped 32-bit product needs a 32-bit Wine, which this machine's kernel can't run directly.
-      Configured("i686", QUILLMARSH_E2E_WIN32_DIR, "wine", "wineserver", "win32"),
+      // The shipped 32-bit product: wine32 beside wine64 in a 64-bit (WoW64) prefix. This machine's kernel
+      // runs 32-bit Linux programs only through qemu, so the run goes inside scripts/i386/run-in-namespace.
+      Configured("i686", QUILLMARSH_E2E_WIN32_DIR, "wine", "wineserver", "win64"),
   };
   return arches;
 }

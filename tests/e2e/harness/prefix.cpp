@@ -170,7 +170,9 @@ std::vector<MessageBoxCall> ParseRelayTrace(const std::string& trace) {
       size_t end = line.rfind(") ret=");
       size_t comma = end == std::string::npos ? end : line.rfind(',', end);
       MessageBoxCall call;
-      if (comma != std::string::npos) call.uType = std::strtoul(line.substr(comma + 1, end - comma - 1).c_str(), nullptr, 16);
+      if (comma != std::string::npos) {
+        call.uType = std::strtoul(line.substr(comma + 1, end - comma - 1).c_str(), nullptr, 16);
+      }
       calls.push_back(call);
     } else if (size_t at = line.find(kRet); at != std::string::npos) {
       for (MessageBoxCall& call : calls) {

@@ -113,8 +113,8 @@ Check Holds(const std::string& windowsPath, const Content& content) {
             std::string got = prefix.ReadFile(windowsPath);
             std::string want = content.bytes(prefix);
             if (got == want) return expected;
-            size_t at = std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()), want.begin()).first -
-                        got.begin();
+            size_t common = std::min(got.size(), want.size());
+            size_t at = std::mismatch(got.begin(), got.begin() + common, want.begin()).first - got.begin();
             return windowsPath + ": " + std::to_string(got.size()) + " bytes, not those of " + content.label + " (" +
                    std::to_string(want.size()) + " bytes; first difference at offset " + std::to_string(at) + ")";
           }};
@@ -210,8 +210,8 @@ std::string MergedTranscript(const DriverRun& run) {
   showUnmatched();
   const Outcome& driver = run.outcome;
   if (driver.timedOut || (driver.exitStatus != 0 && driver.exitStatus != 1)) {
-    text += "driver: " + std::string(driver.timedOut ? "timed out" : "exit status " + std::to_string(driver.exitStatus)) +
-            "\n";
+    text += driver.timedOut ? std::string("driver: timed out\n")
+                            : "driver: exit status " + std::to_string(driver.exitStatus) + "\n";
   }
   return text;
 }
@@ -236,7 +236,8 @@ void RunScenario(const WineArch& arch, const std::string& templatePrefix, const 
   DriverRun run = prefix.RunDriver(command, row.answers, row.dialogTimeoutMs, row.exitTimeoutMs);
 
   std::string transcript = MergedTranscript(run);
-  std::string report = "scenario " + arch.name + "." + row.name + "\nsetup:\n" + (setup.empty() ? "  (none)\n" : setup) +
+  std::string report = "scenario " + arch.name + "." + row.name + "\nsetup:\n" +
+                       (setup.empty() ? std::string("  (none)\n") : setup) +
                        "program: " + Join(command) + "\nanswers: " + Join(row.answers, ",") + "\n\ntranscript:\n" +
                        transcript + "\ndriver's stderr (relay trace of MessageBoxA only):\n" +
                        InterestingStderr(run.outcome.err);
