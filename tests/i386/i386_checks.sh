@@ -79,12 +79,12 @@ WINE REGISTRY Version 2
 EOF
   local start
   start=$(date +%s%N)
-  WINEPREFIX=$template WINEARCH=win64 timeout 600 "$WINE64" wineboot -i >"$work/wineboot.log" 2>&1 &&
-    WINEPREFIX=$template timeout 120 wineserver -w || {
+  if ! WINEPREFIX=$template WINEARCH=win64 timeout 600 "$WINE64" wineboot -i >"$work/wineboot.log" 2>&1 ||
+    ! WINEPREFIX=$template timeout 120 wineserver -w; then
     echo "wineboot failed:"
     cat "$work/wineboot.log"
     return 1
-  }
+  fi
   echo "template prefix made in $(seconds_since "$start") s"
 }
 
