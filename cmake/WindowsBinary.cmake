@@ -1,6 +1,7 @@
 # Flags for every Windows binary: small, self-contained, importing only system DLLs.
 add_compile_options(
   -Os -ffunction-sections -fdata-sections -fno-ident
+  -fno-asynchronous-unwind-tables -fno-unwind-tables
   -Wall -Wextra
   "$<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions;-fno-rtti;-fno-threadsafe-statics>")
 add_link_options(

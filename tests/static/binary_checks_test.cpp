@@ -100,6 +100,56 @@ TEST_P(Binaries, TheComponentIsASelfRegisteringServerForTheSameMachine) {
                               "msvcrt.dll"});
 }
 
+// The version block's texts, as the 16-bit text they are stored in.
+std::u16string VersionText(const PeImage &image) {
+  const std::vector<ResourceEntry> version = image.Resources("#16", "#1");
+  EXPECT_EQ(version.size(), 1u) << "one VERSIONINFO resource";
+  std::u16string text;
+  if (version.empty()) return text;
+  for (std::size_t i = 0; i + 1 < version[0].data.size(); i += 2)
+    text += static_cast<char16_t>(version[0].data[i] | version[0].data[i + 1] << 8);
+  return text;
+}
+
+void ExpectVersionValue(const std::u16string &version, const std::string &name, const std::string &value) {
+  // A value is stored as its name, padding to a four-byte boundary, then the terminated text.
+  const std::size_t at = version.find(Wide(name) + u'\0');
+  ASSERT_NE(at, std::u16string::npos) << "no " << name;
+  std::size_t start = at + name.size() + 1;
+  while (start < version.size() && version[start] == u'\0') ++start;
+  const std::size_t end = version.find(u'\0', start);
+  EXPECT_TRUE(version.substr(start, end - start) == Wide(value)) << name;
+}
+
+TEST_P(Binaries, TheInstallerAsksForAdministratorRightsAndNamesItsSystems) {
+  const PeImage image(Installer());
+  const std::vector<ResourceEntry> manifest = image.Resources("#24", "#1");
+  ASSERT_EQ(manifest.size(), 1u);
+  const std::string text(manifest[0].data.begin(), manifest[0].data.end());
+  EXPECT_NE(text.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"),
+            std::string::npos);
+  for (const char *os : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                         "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                         "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+    EXPECT_NE(text.find(os), std::string::npos) << "supportedOS " << os;
+  EXPECT_EQ(image.Resources("#14", "").size(), 1u) << "one icon group";
+}
+
+TEST_P(Binaries, BothBinariesCarryTheirVersionInformation) {
+  const std::u16string installer = VersionText(PeImage(Installer()));
+  ExpectVersionValue(installer, "CompanyName", "Quillmarsh");
+  ExpectVersionValue(installer, "OriginalFilename", "QuillmarshSetup.exe");
+  ExpectVersionValue(installer, "FileVersion", QUILLMARSH_VERSION);
+  ExpectVersionValue(installer, "ProductVersion", QUILLMARSH_VERSION);
+  EXPECT_EQ(installer.find(u"OLESelfRegister"), std::u16string::npos);
+
+  const std::u16string component = VersionText(PeImage(Component()));
+  ExpectVersionValue(component, "CompanyName", "Quillmarsh");
+  ExpectVersionValue(component, "OriginalFilename", "Vorlantix.ocx");
+  ExpectVersionValue(component, "FileVersion", QUILLMARSH_VERSION);
+  EXPECT_NE(component.find(u"OLESelfRegister"), std::u16string::npos) << "self-registering controls say so";
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, Binaries, ::testing::ValuesIn(kBuilds),
                          [](const auto &info) { return std::string(info.param.name); });
 
