@@ -80,7 +80,7 @@ const std::vector<Scenario>& DriverScenarios() {
        .afterwards = {Holds("C:\\e2e\\e2e-recorder.log",
                        Text("the recorder's line",
                             "module=C:\\e2e\\e2e-recorder.exe\tcommand=C:\\e2e\\e2e-recorder.exe "
-                            "http://www.example.test/a?b=c \"two words\"\targ1=http://www.example.test/a?b=c"
+                            "http://www.example.test/a?b=c \"two words\"\tshow=default\targ1=http://www.example.test/a?b=c"
                             "\targ2=two words\n"))}},
   };
   return rows;
