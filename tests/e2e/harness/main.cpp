@@ -1,19 +1,23 @@
 // The end-to-end test program. Each row of each scenario table becomes one test per architecture,
-// named <arch>_<table>.<row>, for example x86_64_install.typical_run.
+// named <arch>_<table>.<row>, for example x86_64_install.typical_run. The build makes it twice:
+// e2e-tests for x86_64 and e2e-tests-i686, which ctest starts inside scripts/i386/run-in-namespace
+// (the only place where the 32-bit half of Wine can run here).
 //
 //   e2e-tests [gtest options]                        runs the scenarios
 //   e2e-tests --make-template <arch> <folder>        makes a template prefix (ctest's fixture)
 //   e2e-tests --remove-template <arch> <folder>      removes it again
 //
 // Environment:
-//   QUILLMARSH_E2E_ARCHES            architectures to register, comma separated (default: the build's
-//                                    QUILLMARSH_E2E_ARCHES, normally x86_64)
+//   QUILLMARSH_E2E_ARCHES            architectures to register, comma separated (default: the one this
+//                                    executable was built for)
 //   QUILLMARSH_E2E_TEMPLATE_<ARCH>   a ready template folder made by --make-template; without it the
 //                                    program makes its own in TMPDIR and removes it at the end
 //   QUILLMARSH_E2E_<ARCH>_BINARIES   the Windows build folder (default: QUILLMARSH_WIN64_DIR or _WIN32_DIR)
 //   QUILLMARSH_E2E_<ARCH>_WINE       the command that runs a Windows program, words split at spaces
 //   QUILLMARSH_E2E_<ARCH>_WINESERVER the matching wineserver command
 //   QUILLMARSH_E2E_<ARCH>_WINEARCH   WINEARCH for its prefixes (default win64 for both)
+//   QUILLMARSH_E2E_<ARCH>_REG        the reg.exe command for registry set-up and checks (default: the
+//                                    architecture's wine with reg, so i686 sees the 32-bit view)
 // where <ARCH> is X86_64 or I686.
 #include <gtest/gtest.h>
 
@@ -52,21 +56,38 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 WineArch Configured(const std::string& name, const std::string& binaries, const std::string& wine,
-                    const std::string& wineserver, const std::string& winearch) {
+                    const std::string& wineserver, const std::string& winearch, const std::string& systemFolder) {
   std::string key = "QUILLMARSH_E2E_" + Upper(name) + "_";
-  return {name, Setting(key + "BINARIES", binaries), Split(Setting(key + "WINE", wine), ' '),
-          Split(Setting(key + "WINESERVER", wineserver), ' '), {"WINEARCH=" + Setting(key + "WINEARCH", winearch)}};
+  return {name,
+          Setting(key + "BINARIES", binaries),
+          Split(Setting(key + "WINE", wine), ' '),
+          Split(Setting(key + "WINESERVER", wineserver), ' '),
+          {"WINEARCH=" + Setting(key + "WINEARCH", winearch)},
+          systemFolder,
+          Split(Setting(key + "REG", Setting(key + "WINE", wine) + " reg"), ' ')};
 }
 
 const std::vector<WineArch>& KnownArches() {
   static const std::vector<WineArch> arches = {
       // wine64 runs the x86_64 twin of the product; Debian keeps it off PATH.
-      Configured("x86_64", QUILLMARSH_E2E_WIN64_DIR, "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64", "win64"),
-      // The shipped 32-bit product: wine32 beside wine64 in a 64-bit (WoW64) prefix. This machine's kernel
-      // runs 32-bit Linux programs only through qemu, so the run goes inside scripts/i386/run-in-namespace.
-      Configured("i686", QUILLMARSH_E2E_WIN32_DIR, "wine", "wineserver", "win64"),
+      Configured("x86_64", QUILLMARSH_E2E_WIN64_DIR, "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64", "win64",
+                 "C:\\windows\\system32"),
+      // The shipped 32-bit product: wine32 beside wine64 in a 64-bit (WoW64) prefix, as on 64-bit Windows.
+      // This machine's kernel runs 32-bit Linux programs only through qemu, so the run goes inside
+      // scripts/i386/run-in-namespace. `wine` there is the 32-bit loader (outside, it cannot start at
+      // all); the server of a WoW64 prefix is the 64-bit one. A 32-bit program's system32 is syswow64.
+      Configured("i686", QUILLMARSH_E2E_WIN32_DIR, "wine", "/usr/lib/wine/wineserver64", "win64",
+                 "C:\\windows\\syswow64"),
   };
   return arches;
+}
+
+// The 32-bit half of Wine runs only where scripts/i386/run-in-namespace set up qemu for it.
+void RequireRunnable(const WineArch& arch) {
+  if (arch.name == "i686" && Setting("QUILLMARSH_I386_NAMESPACE", "") != "1") {
+    throw std::runtime_error("the i686 rows run only inside scripts/i386/run-in-namespace (ctest starts "
+                             "e2e-tests-i686 there)");
+  }
 }
 
 const WineArch* FindArch(const std::string& name) {
@@ -80,6 +101,7 @@ const WineArch* FindArch(const std::string& name) {
 class Templates : public testing::Environment {
  public:
   std::string For(const WineArch& arch) {
+    RequireRunnable(arch);
     std::string given = Setting("QUILLMARSH_E2E_TEMPLATE_" + Upper(arch.name), "");
     if (!given.empty()) return TemplatePrefixIn(given);
     auto made = made_.find(arch.name);
@@ -144,6 +166,7 @@ int TemplateCommand(const char* command, const char* archName, const char* dir) 
     return 2;
   }
   try {
+    RequireRunnable(*arch);
     if (std::strcmp(command, "--make-template") == 0) {
       MakeTemplate(*arch, dir);
     } else {

@@ -36,10 +36,13 @@ std::vector<std::string> WineEnvironment(const WineArch& arch, const std::string
   return env;
 }
 
+// Runs args with the architecture's wine in the prefix; with viaArchWine false, args[0] is itself
+// the loader to use (the 64-bit reg.exe in either architecture's prefix).
 Outcome RunWine(const WineArch& arch, const std::string& prefix, const std::vector<std::string>& args,
-                int timeoutMs, const std::string& debug = "-all", const std::vector<std::string>& extraEnv = {}) {
+                int timeoutMs, const std::string& debug = "-all", const std::vector<std::string>& extraEnv = {},
+                bool viaArchWine = true) {
   Command command;
-  command.argv = arch.wine;
+  if (viaArchWine) command.argv = arch.wine;
   command.argv.insert(command.argv.end(), args.begin(), args.end());
   command.environment = WineEnvironment(arch, prefix, debug);
   command.environment.insert(command.environment.end(), extraEnv.begin(), extraEnv.end());
@@ -111,28 +114,26 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
 
 void MakeTemplate(const WineArch& arch, const std::string& dir) {
   RemoveTemplate(arch, dir);
-  fs::create_directories(dir);
   std::string prefix = dir + "/prefix";
+  fs::create_directories(prefix);
+  // In place before the first wineboot, which keeps them: a crash dialog nobody answers would block
+  // wineboot itself, and the 32-bit programs of a WoW64 prefix read these keys as well.
+  std::ofstream(prefix + "/user.reg") << "WINE REGISTRY Version 2\n\n"
+                                         // No display here: the null driver still makes windows,
+                                         // so message boxes run as usual.
+                                         "[Software\\\\Wine\\\\Drivers]\n\"Graphics\"=\"null\"\n\n"
+                                         // A crash must end the program, not wait for someone.
+                                         "[Software\\\\Wine\\\\WineDbg]\n\"ShowCrashDialog\"=dword:00000000\n\n"
+                                         // +relay then traces only MessageBoxA, which is how the
+                                         // exact uType of each box is seen.
+                                         "[Software\\\\Wine\\\\Debug]\n\"RelayInclude\"=\"user32.MessageBoxA\"\n";
   Require(RunWine(arch, prefix, {"wineboot", "-i"}, kWinebootMs), "wineboot -i");
-  struct Value {
-    const char* key;
-    const char* name;
-    const char* type;
-    const char* data;
-  };
-  const Value values[] = {
-      // No display here: the null driver still makes windows, so message boxes run as usual.
-      {"HKCU\\Software\\Wine\\Drivers", "Graphics", "REG_SZ", "null"},
-      // A crash must end the program, not wait for someone to close a crash dialog.
-      {"HKCU\\Software\\Wine\\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"},
-      // +relay then traces only MessageBoxA, which is how the exact uType of each box is seen.
-      {"HKCU\\Software\\Wine\\Debug", "RelayInclude", "REG_SZ", "user32.MessageBoxA"},
-  };
-  for (const Value& v : values) {
-    Require(RunWine(arch, prefix, {"reg", "add", v.key, "/v", v.name, "/t", v.type, "/d", v.data, "/f"},
-                  kWineCommandMs),
-          std::string("reg add ") + v.key);
-  }
+  // cscript registers its own type library the first time it runs in a prefix; done here, so that
+  // a scenario's registry holds afterwards only what the scenario wrote.
+  const std::string script = prefix + "/drive_c/quillmarsh-e2e-first-run.js";
+  std::ofstream(script) << "WScript.Quit(0);\n";
+  Require(RunWine(arch, prefix, {"cscript", "C:\\quillmarsh-e2e-first-run.js"}, kWineCommandMs), "cscript");
+  fs::remove(script);
   // The registry reaches disk only when the server ends; the template must be complete before use.
   Require(RunWineserver(arch, prefix, "-w", kServerShutdownMs), "wineserver -w");
   std::ofstream(dir + "/ready") << arch.name << "\n";
@@ -319,16 +320,35 @@ std::vector<std::string> Prefix::List(const std::string& windowsPath) const {
   return names;
 }
 
+Outcome Prefix::Reg(std::vector<std::string> args) const {
+  std::vector<std::string> command = arch_.reg;
+  command.insert(command.end(), args.begin(), args.end());
+  return RunWine(arch_, path_, command, kWineCommandMs, "-all", {}, false);
+}
+
 void Prefix::RegAdd(const std::string& key, const std::string& name, const std::string& type,
                     const std::string& data) {
-  std::vector<std::string> args = {"reg", "add", key};
+  std::vector<std::string> args = {"add", key};
   if (name.empty()) {
     args.push_back("/ve");
   } else {
     args.insert(args.end(), {"/v", name});
   }
   args.insert(args.end(), {"/t", type, "/d", data, "/f"});
-  Require(Wine(args), "reg add " + key + " " + name);
+  Require(Reg(args), "reg add " + key + " " + name);
+}
+
+void Prefix::RegDelete(const std::string& key, const char* name) {
+  std::vector<std::string> args = {"delete", key};
+  if (name != nullptr) args.insert(args.end(), {"/v", name});
+  args.push_back("/f");
+  Outcome outcome = Reg(args);
+  if (outcome.timedOut) throw std::runtime_error("reg delete " + key + ": " + outcome.Describe());
+  // reg says 1 when there was nothing to delete; check that nothing is left.
+  std::string ignored;
+  if (name != nullptr ? TryRegQuery(key, name, &ignored) : !RegTree(key).empty()) {
+    throw std::runtime_error("reg delete " + key + " left it in place: " + outcome.Describe());
+  }
 }
 
 std::string Prefix::RegQuery(const std::string& key, const std::string& name) const {
@@ -337,14 +357,15 @@ std::string Prefix::RegQuery(const std::string& key, const std::string& name) co
   return data;
 }
 
-bool Prefix::TryRegQuery(const std::string& key, const std::string& name, std::string* data) const {
-  std::vector<std::string> args = {"reg", "query", key};
+bool Prefix::TryRegQuery(const std::string& key, const std::string& name, std::string* data,
+                         std::string* type) const {
+  std::vector<std::string> args = {"query", key};
   if (name.empty()) {
     args.push_back("/ve");
   } else {
     args.insert(args.end(), {"/v", name});
   }
-  Outcome outcome = Wine(args);
+  Outcome outcome = Reg(args);
   if (outcome.timedOut) throw std::runtime_error("reg query " + key + " " + name + ": " + outcome.Describe());
   if (outcome.exitStatus != 0) return false;  // reg says 1 for a missing key or value
   // "    <name>    <type>    <data>", the name "(Default)" for the unnamed value.
@@ -355,12 +376,54 @@ bool Prefix::TryRegQuery(const std::string& key, const std::string& name, std::s
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t start = line.find_first_not_of(' ');
     if (start == std::string::npos || line.compare(start, wanted.size(), wanted) != 0) continue;
-    size_t type = start + wanted.size();
-    size_t at = line.find("    ", type);
+    size_t typeAt = start + wanted.size();
+    size_t at = line.find("    ", typeAt);
+    if (type != nullptr) *type = line.substr(typeAt, at == std::string::npos ? std::string::npos : at - typeAt);
     *data = at == std::string::npos ? std::string() : line.substr(at + 4);
     return true;
   }
   throw std::runtime_error("reg query " + key + " " + name + " printed no value:\n" + outcome.out);
+}
+
+std::vector<std::string> Prefix::RegTree(const std::string& key) const {
+  Outcome outcome = Reg({"query", key, "/s"});
+  if (outcome.timedOut) throw std::runtime_error("reg query " + key + " /s: " + outcome.Describe());
+  std::vector<std::string> tree;
+  if (outcome.exitStatus != 0) return tree;
+  std::istringstream lines(outcome.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) tree.push_back(line);
+  }
+  return tree;
+}
+
+std::vector<std::string> Prefix::RegSubkeys(const std::string& key) const {
+  Outcome outcome = Reg({"query", key});
+  if (!outcome.ok()) throw std::runtime_error("reg query " + key + ": " + outcome.Describe());
+  // The key's own name comes first, then its values, then the full name of each key below it.
+  std::vector<std::string> names;
+  std::istringstream lines(outcome.out);
+  std::string line;
+  bool first = true;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("HKEY_", 0) != 0) continue;
+    if (first) {
+      first = false;
+      continue;
+    }
+    names.push_back(line.substr(line.rfind('\\') + 1));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::vector<std::string>& Prefix::Remembered(const std::string& what) const {
+  auto found = remembered_.find(what);
+  if (found == remembered_.end()) throw std::runtime_error("nothing was noted as " + what + " before the run");
+  return found->second;
 }
 
 void Prefix::Mount(const std::string& target, const char* type, const char* source, unsigned long flags,
@@ -415,9 +478,9 @@ Outcome Prefix::Wine(const std::vector<std::string>& args, int timeoutMs,
   return RunWine(arch_, path_, args, timeoutMs, "-all", environment);
 }
 
-DriverRun Prefix::RunDriver(const std::vector<std::string>& program, const std::vector<std::string>& answers,
-                            unsigned dialogTimeoutMs, unsigned exitTimeoutMs,
-                            const std::vector<std::string>& environment) {
+const DriverRun& Prefix::RunDriver(const std::vector<std::string>& program, const std::vector<std::string>& answers,
+                                   unsigned dialogTimeoutMs, unsigned exitTimeoutMs,
+                                   const std::vector<std::string>& environment, const std::string& debug) {
   std::vector<std::string> args = {Binary("tests/e2e/e2e-driver.exe")};
   if (!answers.empty()) args.insert(args.end(), {"--answers", Join(answers, ",")});
   args.insert(args.end(), {"--dialog-timeout-ms", std::to_string(dialogTimeoutMs), "--exit-timeout-ms",
@@ -425,10 +488,9 @@ DriverRun Prefix::RunDriver(const std::vector<std::string>& program, const std::
   args.insert(args.end(), program.begin(), program.end());
   // The driver keeps its own bounds; this one only catches a driver that hangs itself.
   int bound = static_cast<int>(dialogTimeoutMs * (answers.size() + 1) + exitTimeoutMs) + 30000;
-  DriverRun run;
-  run.outcome = RunWine(arch_, path_, args, bound, "-all,+relay", environment);
-  run.calls = ParseRelayTrace(run.outcome.err);
-  return run;
+  lastRun_.outcome = RunWine(arch_, path_, args, bound, "-all,+relay" + debug, environment);
+  lastRun_.calls = ParseRelayTrace(lastRun_.outcome.err);
+  return lastRun_;
 }
 
 std::string Prefix::Binary(const std::string& relative) const {

@@ -3,6 +3,7 @@
 // holding a file open) and to run the driver.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -19,6 +20,11 @@ struct WineArch {
   std::vector<std::string> wine;         // runs a Windows program
   std::vector<std::string> wineserver;   // for -k and -w
   std::vector<std::string> environment;  // added to every Wine command, e.g. WINEARCH
+  std::string systemFolder;              // where this architecture's system32 really is ("C:\\windows\\syswow64")
+  // reg.exe for setting up and reading the registry, of the architecture's own bitness: it sees the
+  // registry view the architecture's programs see. (Wine 8's 64-bit reg.exe with /reg:32 does not:
+  // it finds none of the class keys a 32-bit regsvr32 wrote under HKCR.)
+  std::vector<std::string> reg;
 };
 
 // Thrown by a setup step that cannot be done here (for example a mount without root); the
@@ -28,7 +34,8 @@ struct Skip : std::runtime_error {
 };
 
 // Makes a template prefix in dir/prefix (headless, no crash dialog, the relay trace limited to
-// MessageBoxA), shuts its wineserver down, and marks it ready. Throws on failure.
+// MessageBoxA; cscript has run once, so its own type library is registered before any scenario
+// looks at the registry), shuts its wineserver down, and marks it ready. Throws on failure.
 void MakeTemplate(const WineArch& arch, const std::string& dir);
 // Ends the template's wineserver and deletes dir.
 void RemoveTemplate(const WineArch& arch, const std::string& dir);
@@ -75,12 +82,26 @@ class Prefix {
   // The names in a folder, sorted.
   std::vector<std::string> List(const std::string& windowsPath) const;
 
-  // reg add KEY /v NAME /t TYPE /d DATA /f
+  // reg add KEY /v NAME /t TYPE /d DATA /f, in this architecture's view (an empty name is the
+  // default value).
   void RegAdd(const std::string& key, const std::string& name, const std::string& type, const std::string& data);
+  // reg delete KEY /v NAME /f, or the whole key when name is null. A key or value that is not there
+  // is fine.
+  void RegDelete(const std::string& key, const char* name);
   // The data of a value as reg query prints it; throws when the value is missing.
   std::string RegQuery(const std::string& key, const std::string& name) const;
-  // The same, false when the value is missing.
-  bool TryRegQuery(const std::string& key, const std::string& name, std::string* data) const;
+  // The same, false when the value is missing; *type gets its type ("REG_DWORD") when asked for.
+  bool TryRegQuery(const std::string& key, const std::string& name, std::string* data,
+                   std::string* type = nullptr) const;
+  // reg query KEY /s without its blank lines: the key, its values and all keys below with theirs;
+  // empty when the key is missing.
+  std::vector<std::string> RegTree(const std::string& key) const;
+  // The names of the keys right below key, sorted.
+  std::vector<std::string> RegSubkeys(const std::string& key) const;
+
+  // What a setup step noted for a check to compare with after the run.
+  void Remember(const std::string& what, std::vector<std::string> lines) { remembered_[what] = std::move(lines); }
+  const std::vector<std::string>& Remembered(const std::string& what) const;
 
   // Mounts need root: without it these throw Skip.
   void MountTmpfs(const std::string& windowsFolder, unsigned long sizeBytes);
@@ -93,10 +114,12 @@ class Prefix {
   Outcome Wine(const std::vector<std::string>& args, int timeoutMs = 60000,
                const std::vector<std::string>& environment = {}) const;
 
-  // Runs the driver against a program with the given answers, under the MessageBoxA relay trace.
-  DriverRun RunDriver(const std::vector<std::string>& program, const std::vector<std::string>& answers,
-                      unsigned dialogTimeoutMs, unsigned exitTimeoutMs,
-                      const std::vector<std::string>& environment = {});
+  // Runs the driver against a program with the given answers, under the MessageBoxA relay trace and
+  // any further debug channels (",+loaddll"). The run is kept for the checks that read its trace.
+  const DriverRun& RunDriver(const std::vector<std::string>& program, const std::vector<std::string>& answers,
+                             unsigned dialogTimeoutMs, unsigned exitTimeoutMs,
+                             const std::vector<std::string>& environment = {}, const std::string& debug = "");
+  const DriverRun& LastRun() const { return lastRun_; }
 
   // The host path of one of this architecture's built files, e.g. "tests/e2e/e2e-driver.exe".
   std::string Binary(const std::string& relative) const;
@@ -105,6 +128,7 @@ class Prefix {
   void Mount(const std::string& target, const char* type, const char* source, unsigned long flags,
              const std::string& options);
   void EndWineserver();
+  Outcome Reg(std::vector<std::string> args) const;
 
   const WineArch& arch_;
   std::string base_;  // the scenario's temporary folder
@@ -113,6 +137,8 @@ class Prefix {
   std::vector<std::string> mounts_;  // made on top of the prefix, in order
   struct Holder;
   std::vector<std::unique_ptr<Holder>> holders_;
+  std::map<std::string, std::vector<std::string>> remembered_;
+  DriverRun lastRun_;
 };
 
 }  // namespace e2e

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "transcript.h"
 
@@ -54,6 +57,44 @@ std::string InterestingStderr(const std::string& err) {
   return kept;
 }
 
+constexpr int kPollMs = 50;
+
+bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
+  if (end.size() > text.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) !=
+        std::tolower(static_cast<unsigned char>(end[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// From Wine's +loaddll trace, "0104:trace:loaddll:build_module Loaded L"C:\\e2e\\x.exe" at ...: native":
+// the thread that loaded the program is its main thread, and each later line of that thread that
+// loads the library gives the path and the kind.
+std::vector<std::string> LoadsOnMainThread(const std::string& trace, const std::string& program,
+                                           const std::string& library) {
+  static const std::regex loaded("^(?:[0-9.]+:)?([0-9a-f]{4}):trace:loaddll:build_module Loaded L\"(.*)\" at [0-9A-Fa-f]+: (\\w+)");
+  std::vector<std::string> loads;
+  std::string thread;
+  std::istringstream lines(trace);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::smatch m;
+    if (!std::regex_search(line, m, loaded)) continue;
+    std::string path = std::regex_replace(m[2].str(), std::regex(R"(\\\\)"), "\\");
+    if (thread.empty()) {
+      if (path == program) thread = m[1].str();
+      continue;
+    }
+    if (m[1].str() == thread && EndsWithIgnoringCase(path, "\\" + library)) {
+      loads.push_back(path + " (" + m[3].str() + ")");
+    }
+  }
+  return loads;
+}
+
 }  // namespace
 
 Content BuiltFile(const std::string& relative) {
@@ -98,6 +139,21 @@ Step RegAdd(const std::string& key, const std::string& name, const std::string& 
           [=](Prefix& prefix) { prefix.RegAdd(key, name, type, data); }};
 }
 
+Step RegDeleteKey(const std::string& key) {
+  return {"reg delete " + key, [key](Prefix& prefix) { prefix.RegDelete(key, nullptr); }};
+}
+
+Step PutInSystemFolder(const std::string& fileName, const Content& content) {
+  return {"put " + content.label + " in the system folder as " + fileName, [fileName, content](Prefix& prefix) {
+            prefix.WriteFile(prefix.arch().systemFolder + "\\" + fileName, content.bytes(prefix));
+          }};
+}
+
+Step RememberSubkeys(const std::string& key) {
+  return {"note the keys below " + key,
+          [key](Prefix& prefix) { prefix.Remember("subkeys of " + key, prefix.RegSubkeys(key)); }};
+}
+
 Check Absent(const std::string& windowsPath) {
   return {[windowsPath](const Prefix&) { return windowsPath + ": absent"; },
           [windowsPath](const Prefix& prefix) { return windowsPath + ": " + DescribeFile(prefix, windowsPath); }};
@@ -132,12 +188,93 @@ Check FolderHolds(const std::string& windowsFolder, std::vector<std::string> nam
           }};
 }
 
-Check RegistryValue(const std::string& key, const std::string& name, const std::string& data) {
+Check RegistryValue(const std::string& key, const std::string& name, const std::string& typeAndData) {
   std::string line = key + " " + (name.empty() ? std::string("(Default)") : name) + " = ";
-  return {[line, data](const Prefix&) { return line + data; },
+  return {[line, typeAndData](const Prefix&) { return line + typeAndData; },
           [line, key, name](const Prefix& prefix) {
-            std::string got;
-            return line + (prefix.TryRegQuery(key, name, &got) ? got : std::string("(missing)"));
+            std::string data, type;
+            return line + (prefix.TryRegQuery(key, name, &data, &type) ? type + " " + data : std::string("(missing)"));
+          }};
+}
+
+Check RegistryTree(const std::string& key, std::vector<std::string> lines) {
+  auto render = [key](const std::vector<std::string>& tree) {
+    return "reg query " + key + " /s:\n" + (tree.empty() ? std::string("  (missing)") : "  " + Join(tree, "\n  "));
+  };
+  return {[render, lines](const Prefix&) { return render(lines); },
+          [render, key](const Prefix& prefix) { return render(prefix.RegTree(key)); }};
+}
+
+Check NewSubkeys(const std::string& key, std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  auto render = [key](const std::vector<std::string>& list) {
+    return "keys the run added below " + key + ": " + (list.empty() ? std::string("(none)") : Join(list, ", "));
+  };
+  return {[render, names](const Prefix&) { return render(names); },
+          [render, key](const Prefix& prefix) {
+            const std::vector<std::string>& before = prefix.Remembered("subkeys of " + key);
+            std::vector<std::string> after = prefix.RegSubkeys(key), added;
+            std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+            std::vector<std::string> gone;
+            std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+            std::string text = render(added);
+            if (!gone.empty()) text += "; and it removed: " + Join(gone, ", ");
+            return text;
+          }};
+}
+
+Check ScriptExits(const std::string& windowsScript, const std::vector<std::string>& arguments, int exitCode) {
+  std::vector<std::string> command = {"cscript", windowsScript};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  std::string line = Join(command) + ": exit code ";
+  return {[line, exitCode](const Prefix&) { return line + std::to_string(exitCode); },
+          [line, command, exitCode](const Prefix& prefix) {
+            Outcome outcome = prefix.Wine(command);
+            if (outcome.timedOut) return line + "(timed out)";
+            std::string text = line + std::to_string(outcome.exitStatus);
+            // The script says which of its checks failed.
+            if (outcome.exitStatus != exitCode && !outcome.out.empty()) text += ", saying: " + Quote(outcome.out);
+            return text;
+          }};
+}
+
+Check HoldsWithin(const std::string& windowsPath, const Content& content, int waitMs) {
+  Check holds = Holds(windowsPath, content);
+  return {holds.expected, [holds, waitMs](const Prefix& prefix) {
+            std::string expected = holds.expected(prefix), got;
+            for (int waited = 0;; waited += kPollMs) {
+              got = holds.actual(prefix);
+              if (got == expected || waited >= waitMs) break;
+              std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            }
+            return got;
+          }};
+}
+
+Check StaysAbsent(const std::string& windowsPath, int waitMs) {
+  Check absent = Absent(windowsPath);
+  return {[absent, waitMs](const Prefix& prefix) {
+            return absent.expected(prefix) + " (after " + std::to_string(waitMs) + " ms)";
+          },
+          [absent, waitMs](const Prefix& prefix) {
+            std::string expected = absent.expected(prefix), got;
+            for (int waited = 0;; waited += kPollMs) {
+              got = absent.actual(prefix);
+              if (got != expected || waited >= waitMs) break;
+              std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            }
+            return got + " (after " + std::to_string(waitMs) + " ms)";
+          }};
+}
+
+Check LoadedBy(const std::string& windowsProgram, const std::string& library, std::vector<std::string> loads) {
+  std::string line = windowsProgram + " loaded " + library + " from: ";
+  auto render = [line](const std::vector<std::string>& list) {
+    return line + (list.empty() ? std::string("(nowhere)") : Join(list, "; "));
+  };
+  return {[render, loads](const Prefix&) { return render(loads); },
+          [render, windowsProgram, library](const Prefix& prefix) {
+            return render(LoadsOnMainThread(prefix.LastRun().outcome.err, windowsProgram, library));
           }};
 }
 
@@ -233,12 +370,15 @@ void RunScenario(const WineArch& arch, const std::string& templatePrefix, const 
   std::vector<std::string> command = {programPath};
   command.insert(command.end(), row.program.arguments.begin(), row.program.arguments.end());
 
-  DriverRun run = prefix.RunDriver(command, row.answers, row.dialogTimeoutMs, row.exitTimeoutMs);
+  const DriverRun& run =
+      prefix.RunDriver(command, row.answers, row.dialogTimeoutMs, row.exitTimeoutMs, row.environment, row.debug);
 
   std::string transcript = MergedTranscript(run);
   std::string report = "scenario " + arch.name + "." + row.name + "\nsetup:\n" +
                        (setup.empty() ? std::string("  (none)\n") : setup) +
-                       "program: " + Join(command) + "\nanswers: " + Join(row.answers, ",") + "\n\ntranscript:\n" +
+                       "program: " + Join(command) + "\nanswers: " + Join(row.answers, ",") +
+                       (row.environment.empty() ? std::string() : "\nenvironment: " + Join(row.environment)) +
+                       "\n\ntranscript:\n" +
                        transcript + "\ndriver's stderr (relay trace of MessageBoxA only):\n" +
                        InterestingStderr(run.outcome.err);
   EXPECT_EQ(ExpectedTranscript(row), transcript) << report;
