@@ -1,5 +1,6 @@
 // e2e-driver: starts a program, reads every message box it shows, answers each with the button
 // named on the command line, and prints a transcript of the boxes and the program's exit code.
+// The program starts in its own folder, as when a user opens it from there.
 //
 //   e2e-driver.exe [--answers OK,Cancel] [--dialog-timeout-ms N] [--exit-timeout-ms N]
 //                  -- program.exe [arguments...]
@@ -35,6 +36,7 @@ struct Options {
   DWORD dialogTimeoutMs = 15000;
   DWORD exitTimeoutMs = 30000;
   std::string commandLine;
+  std::string folder;  // the program's folder; empty for a bare name
 };
 
 // Quotes one argument so that the C runtime's argument parser hands it back unchanged.
@@ -109,6 +111,9 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     }
   }
   if (i >= argc) return false;
+  std::string program = argv[i];
+  size_t slash = program.find_last_of("\\/");
+  if (slash != std::string::npos) o->folder = program.substr(0, slash == 2 && program[1] == ':' ? 3 : slash);
   for (int first = i; i < argc; ++i) {
     if (i > first) o->commandLine += ' ';
     o->commandLine += QuoteArgument(argv[i]);
@@ -170,7 +175,8 @@ class Driver {
     PROCESS_INFORMATION info = {};
     std::vector<char> commandLine(options_.commandLine.begin(), options_.commandLine.end());
     commandLine.push_back('\0');
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    const char* folder = options_.folder.empty() ? nullptr : options_.folder.c_str();
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                         &info)) {
       return Fail("cannot start " + e2e::Quote(options_.commandLine) + ": error " + Number(GetLastError()));
     }

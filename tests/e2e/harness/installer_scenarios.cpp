@@ -382,7 +382,10 @@ const std::vector<Scenario>& InstallerScenarios() {
        .afterwards =
            Join({Holds(kWindowsComponent, BuiltFile("tests/fixtures/no_register_export.dll"))}, NotRegistered())},
 
-      // A regsvr32.exe beside the installer (its download folder) is not the one started.
+      // A regsvr32.exe beside the installer (its download folder, and its current folder, as when
+      // opened from there) is not the one started. Wine's ShellExecuteEx looks a bare name up on
+      // PATH only, so here this catches a tool path made from the installer's own folder, not a
+      // bare "regsvr32", which Windows would look for in the current folder first.
       {.name = "regsvr32_beside_the_installer_not_run",
        .program = kInstaller,
        .setup = {MakeFolder(kWindowsFolder), kPutControlCheck,
