@@ -30,6 +30,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "../tests/e2e/common/shown_box.h"
+
 namespace {
 
 constexpr DWORD kBoxTimeoutMs = 60000;  // a 128 MiB copy with its flush takes seconds
@@ -115,33 +117,13 @@ LONGLONG Now() {
   return now.QuadPart;
 }
 
-struct BoxSearch {
-  DWORD pid;
-  HWND box;
-};
-
-BOOL CALLBACK FindVisibleBox(HWND window, LPARAM param) {
-  BoxSearch *search = reinterpret_cast<BoxSearch *>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid != search->pid) return TRUE;
-  char className[16] = {};
-  if (GetClassNameA(window, className, sizeof className) == 0 || std::strcmp(className, "#32770") != 0) return TRUE;
-  // A box is finished only once it is shown.
-  if ((GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) == 0) return TRUE;
-  search->box = window;
-  return FALSE;
-}
-
 // The program's first visible box; fails when the program ends or nothing comes in time. Every
 // poll costs the wineserver a round of window lookups, so waits that are not themselves measured
 // poll less often and leave the CPU to the program.
 HWND WaitForBox(const Child &child, DWORD pollMs = 1) {
   const DWORD start = GetTickCount();
   for (;;) {
-    BoxSearch search = {child.Pid(), nullptr};
-    EnumWindows(FindVisibleBox, reinterpret_cast<LPARAM>(&search));
-    if (search.box) return search.box;
+    if (HWND box = e2e::ShownBoxOf(child.Pid())) return box;
     if (WaitForSingleObject(child.Process(), pollMs) == WAIT_OBJECT_0) Fail("the program ended before its box");
     if (GetTickCount() - start > kBoxTimeoutMs) Fail("no box came");
   }

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../../tests/e2e/common/shown_box.h"
+
 namespace {
 
 constexpr DWORD kPollMs = 20;
@@ -99,31 +101,11 @@ bool WriteMarker(const char* path, const char* content) {
   return MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-struct FindBox {
-  DWORD pid;
-  HWND box;
-};
-
-BOOL CALLBACK FindVisibleBox(HWND window, LPARAM param) {
-  FindBox* find = reinterpret_cast<FindBox*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid != find->pid) return TRUE;
-  char className[16] = {};
-  if (GetClassNameA(window, className, sizeof className) == 0 || std::strcmp(className, "#32770") != 0) return TRUE;
-  // Until it is shown a box may still lack its caption and controls.
-  if ((GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) == 0) return TRUE;
-  find->box = window;
-  return FALSE;
-}
-
 // The shown box of the process, null when the process ended, false on a timeout.
 bool WaitForBox(HANDLE process, DWORD pid, HWND* box) {
   DWORD start = GetTickCount();
   for (;;) {
-    FindBox find = {pid, nullptr};
-    EnumWindows(FindVisibleBox, reinterpret_cast<LPARAM>(&find));
-    *box = find.box;
+    *box = e2e::ShownBoxOf(pid);
     if (*box != nullptr) return true;
     if (WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) return true;
     if (GetTickCount() - start >= kBoxTimeoutMs) return false;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "shown_box.h"
 #include "transcript.h"
 #include "win_handle.h"
 
@@ -129,32 +130,6 @@ std::string WindowText(HWND window) {
   return std::string(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
 }
 
-struct FindBox {
-  DWORD pid;
-  HWND box;
-};
-
-BOOL CALLBACK FindVisibleBox(HWND window, LPARAM param) {
-  FindBox* find = reinterpret_cast<FindBox*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid != find->pid) return TRUE;
-  char className[16] = {};
-  if (GetClassNameA(window, className, sizeof className) == 0 || std::strcmp(className, "#32770") != 0) {
-    return TRUE;
-  }
-  // A box is only finished once it is shown: before that it may lack its caption and controls.
-  if ((GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) == 0) return TRUE;
-  find->box = window;
-  return FALSE;
-}
-
-HWND VisibleBoxOf(DWORD pid) {
-  FindBox find = {pid, nullptr};
-  EnumWindows(FindVisibleBox, reinterpret_cast<LPARAM>(&find));
-  return find.box;
-}
-
 struct Box {
   std::string caption;
   std::string text;
@@ -229,7 +204,7 @@ class Driver {
   bool WaitForBoxOrExit(DWORD timeoutMs, HWND* box) {
     DWORD start = GetTickCount();
     for (;;) {
-      *box = VisibleBoxOf(pid_);
+      *box = e2e::ShownBoxOf(pid_);
       if (*box != nullptr) return true;
       if (WaitForSingleObject(process_.get(), kPollMs) == WAIT_OBJECT_0) return true;
       if (GetTickCount() - start >= timeoutMs) return false;
