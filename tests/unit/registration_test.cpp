@@ -61,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, Registration, ::testing::ValuesIn(kCases),
 using RegistrationDetails = SimulatedMachine;
 
 TEST_F(RegistrationDetails, StartsTheSystemsToolHiddenWithTheQuotedPath) {
-  sim::SetSystemDirectory("D:\\WinDir\\SysWOW64");
+  // Wherever Windows lives: the tool comes from the system folder Windows names, never a fixed path.
+  sim::SetSystemDirectory("D:\\WinNT\\System32");
   sim::PutFile(kPathWithSpaces, kLibrary);
   ASSERT_TRUE(RegisterLibrary(PathOf(kPathWithSpaces)));
 
@@ -73,7 +74,7 @@ TEST_F(RegistrationDetails, StartsTheSystemsToolHiddenWithTheQuotedPath) {
   EXPECT_EQ(launch.verb, std::nullopt);
   EXPECT_EQ(launch.directory, std::nullopt);
   EXPECT_EQ(launch.nShow, SW_HIDE);
-  EXPECT_EQ(launch.file, "D:\\WinDir\\SysWOW64\\regsvr32.exe");
+  EXPECT_EQ(launch.file, "D:\\WinNT\\System32\\regsvr32.exe");
   // The path's spaces stay inside one quoted argument.
   EXPECT_EQ(launch.parameters, "/s \"C:\\Windows\\Downloaded Program Files\\Vorlantix.ocx\"");
 }
